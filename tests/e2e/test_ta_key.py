@@ -18,6 +18,7 @@ import unittest
 from pathlib import Path
 
 OPTIONS = None  # filled in by main()
+os.environ.setdefault("WINEDEBUG", "-all")
 
 BANNER_LINES = [
     b"               ************ For Ham Use Only  ************* ",
@@ -67,6 +68,39 @@ MODELS = [
 ]
 
 
+def uses_wine() -> bool:
+    return "wine" in OPTIONS.runner
+
+
+def start_wine(**options):
+    """Starts Wine's resident server and services once, detached from every
+    test's pipes: a service started by a test's run would keep its pipes open."""
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-p"], check=False, **quiet, **options)
+    subprocess.run(["wine", "wineboot"], check=False, **quiet, **options)
+
+
+def stop_wine(**options):
+    subprocess.run(["wineserver", "-k"], check=False, stderr=subprocess.DEVNULL, **options)
+
+
+UNPRIVILEGED_WINE = {}
+
+
+def unprivileged_environment(user: int) -> dict:
+    environment = dict(os.environ)
+    if uses_wine():
+        # Wine keeps a prefix per user; this one lives on between runs.
+        home = Path(tempfile.gettempdir()) / f"ta-key-wine-{user}"
+        home.mkdir(exist_ok=True)
+        os.chown(home, user, user)
+        environment.update(HOME=str(home), WINEPREFIX=str(home / "prefix"))
+        if user not in UNPRIVILEGED_WINE:
+            UNPRIVILEGED_WINE[user] = dict(user=user, group=user, extra_groups=[], env=environment)
+            start_wine(**UNPRIVILEGED_WINE[user])
+    return environment
+
+
 def command(args):
     return shlex.split(OPTIONS.runner) + [str(OPTIONS.program)] + list(args)
 
@@ -94,7 +128,7 @@ class Workspace(unittest.TestCase):
         options = dict(stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         options.update(streams)
         if user is not None:
-            options.update(user=user, group=user)
+            options.update(user=user, group=user, extra_groups=[], env=unprivileged_environment(user))
         process = subprocess.Popen(command(args), cwd=self.folder, **options)
         out, err = process.communicate(answers if options["stdin"] == subprocess.PIPE else None,
                                        timeout=timeout)
@@ -180,10 +214,8 @@ class RedirectedRuns(Workspace):
                         BANNER + detected(b"TK-981.") + menu(TK981_NAMES) + updated(b"short.dat"))
         self.assertEqual(path.read_bytes(), with_slot(original, 330))
 
-    @unittest.skipIf(os.name != "posix", "POSIX permissions")
     def test_read_only_file_is_not_updated(self):
-        if is_windows_build():
-            self.skipTest("the Windows build's read-only case is the read-only attribute")
+        # Without write permission (under Wine: the read-only attribute).
         original = sample("tk981.dat")
         path = self.put("locked.dat", original, mode=0o444)
         user = 65534 if os.geteuid() == 0 else None  # root writes through permissions
@@ -284,6 +316,92 @@ class ConsoleRuns(Workspace):
                 self.assertEqual(terminal.output, expected)
 
 
+class Screen:
+    """The tool in a tmux window: the visible screen, as a person sees it."""
+
+    def __init__(self, args, cwd, env_prefix=""):
+        self.socket = f"ta-key-e2e-{os.getpid()}-{time.monotonic_ns()}"
+        # Fill the window first, so the clear has something to remove.
+        script = ("for i in $(seq 1 60); do echo old line $i; done; "
+                  + env_prefix + " ".join(shlex.quote(part) for part in command(args))
+                  + "; echo EXIT=$?; sleep 600")
+        self.tmux("new-session", "-d", "-x", "100", "-y", "45", "-c", str(cwd), "bash", "-c", script)
+
+    def tmux(self, *args) -> str:
+        return subprocess.run(["tmux", "-L", self.socket] + list(args), check=True,
+                              stdout=subprocess.PIPE, text=True, errors="replace").stdout
+
+    def lines(self):
+        return [line.rstrip() for line in self.tmux("capture-pane", "-p").split("\n")]
+
+    def wait_for(self, text: str, timeout=60.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if any(text in line for line in self.lines()):
+                return
+            time.sleep(0.1)
+        raise AssertionError(f"never saw {text!r} on the screen:\n" + "\n".join(self.lines()))
+
+    def type_line(self, text: str):
+        if text:
+            self.tmux("send-keys", "-l", text)
+        self.tmux("send-keys", "Enter")
+
+    def close(self):
+        subprocess.run(["tmux", "-L", self.socket, "kill-server"], stderr=subprocess.DEVNULL)
+
+
+def screen_of(data: bytes):
+    return [line.rstrip() for line in data.decode("latin-1").split("\r\n")]
+
+
+class ScreenRuns(Workspace):
+    def setUp(self):
+        if shutil.which("tmux") is None:
+            self.skipTest("tmux is not installed")
+        super().setUp()
+        self.screen = None
+
+    def tearDown(self):
+        if self.screen is not None:
+            self.screen.close()
+        super().tearDown()
+
+    def test_run_seen_on_a_cleared_window(self):
+        original = sample("tk981.dat")
+        path = self.put("radio.dat", original)
+        self.screen = Screen([], self.folder)
+        self.screen.wait_for(FILE_QUESTION.decode().rstrip())
+        self.screen.type_line("radio.dat")
+        self.screen.wait_for(KEY_QUESTION.decode().rstrip())
+        self.screen.type_line("7")
+        self.screen.wait_for("EXIT=0")
+        expected = screen_of(BANNER + FILE_QUESTION + b"radio.dat\r\n" + detected(b"TK-981.")
+                             + menu(TK981_NAMES) + KEY_QUESTION + b"7\r\n" + updated(b"radio.dat"))
+        shown = self.screen.lines()
+        # The banner starts at the window's top: the old lines are gone.
+        self.assertEqual(shown[: len(expected) - 1], expected[:-1])
+        self.assertEqual(shown[len(expected) - 1], "EXIT=0")
+        self.assertEqual(path.read_bytes(), with_slot(original, 329))
+
+    def test_end_of_input_typed_at_the_key_question(self):
+        original = sample("tk481v2.dat")
+        path = self.put("radio.dat", original)
+        self.screen = Screen(["radio.dat"], self.folder)
+        self.screen.wait_for(KEY_QUESTION.decode().rstrip())
+        if is_windows_build():
+            self.screen.tmux("send-keys", "C-z")
+            self.screen.type_line("")
+        else:
+            self.screen.tmux("send-keys", "C-d")
+        self.screen.wait_for("EXIT=0")
+        shown = self.screen.lines()
+        question = shown.index(next(line for line in shown if line.startswith(KEY_QUESTION.decode().rstrip())))
+        # Exactly one line advance after the answer, then the tool has ended.
+        self.assertEqual(shown[question + 1], "EXIT=0")
+        self.assertEqual(path.read_bytes(), original)
+
+
 def main():
     global OPTIONS
     parser = argparse.ArgumentParser()
@@ -293,7 +411,14 @@ def main():
     OPTIONS, rest = parser.parse_known_args()
     OPTIONS.program = OPTIONS.program.resolve()
     OPTIONS.examples = OPTIONS.examples.resolve()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    if uses_wine():
+        start_wine()  # also makes each start of the program quick
+    try:
+        unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    finally:
+        if uses_wine():
+            for options in [{}] + list(UNPRIVILEGED_WINE.values()):
+                stop_wine(**options)
 
 
 if __name__ == "__main__":
