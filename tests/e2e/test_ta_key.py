@@ -402,6 +402,192 @@ class ScreenRuns(Workspace):
         self.assertEqual(path.read_bytes(), original)
 
 
+SAMPLE_RUN = BANNER + detected(b"TK-981.") + menu(TK981_NAMES)
+GIB = 1 << 30
+
+
+def files_unchanged(files):
+    return {name: data for name, data in files.items()}
+
+
+class Row:
+    """One bad-input case: the files before, how the tool is started, and
+    everything that must hold afterwards. `after` maps each file name to its
+    bytes afterwards (None: it must not exist); unnamed files must not change."""
+
+    def __init__(self, label, args, answers=b"", files=None, stdout=SAMPLE_RUN, status=0,
+                 stderr=b"", after=None, posix_only=False, **options):
+        self.label, self.args, self.answers = label, args, answers
+        self.files = files if files is not None else {"radio.dat": sample("tk981.dat")}
+        self.stdout, self.status, self.stderr = stdout, status, stderr
+        self.after = after or {}
+        self.posix_only = posix_only
+        self.options = options
+
+
+def close_descriptor(descriptor):
+    return lambda: os.close(descriptor)
+
+
+def bad_input_rows():
+    radio = sample("tk981.dat")
+    fixed = lambda position: {"radio.dat": with_slot(radio, position)}
+    done = SAMPLE_RUN + updated(b"radio.dat")
+    too_short = b"radio.dat could not be updated: the file is too short to hold the key slots\r\n"
+    # Answers read from the file itself would pick key 5: the file must never
+    # stand in for a closed standard input.
+    answer_like = b"5\n\x0091" + bytes(400)
+    nobody = 65534 if os.name == "posix" and os.geteuid() == 0 else None
+    device = "NUL" if is_windows_build() else "/dev/zero"
+    return [
+        # files
+        Row("missing file", ["new.dat"], b"9\n", files={}, stdout=BANNER + NOT_VALID,
+            after={"new.dat": b""}),
+        Row("empty file", ["radio.dat"], b"9\n", files={"radio.dat": b""}, stdout=BANNER + NOT_VALID),
+        Row("1 byte", ["radio.dat"], b"9\n", files={"radio.dat": b"4"}, stdout=BANNER + NOT_VALID),
+        Row("5 bytes", ["radio.dat"], b"9\n", files={"radio.dat": radio[:5]}, stdout=BANNER + NOT_VALID),
+        Row("20 bytes", ["radio.dat"], b"1\n", files={"radio.dat": radio[:20]}, status=1,
+            stderr=too_short),
+        Row("shorter than the slot", ["radio.dat"], b"9\n", files={"radio.dat": radio[:330]},
+            status=1, stderr=too_short),
+        Row("exactly the slot's length", ["radio.dat"], b"9\n", files={"radio.dat": radio[:331]},
+            stdout=done, after={"radio.dat": with_slot(radio[:331], 331)}),
+        Row("read-only file", ["radio.dat"], b"1\n", files={"radio.dat": radio}, status=1,
+            stderr=b"radio.dat could not be updated: the file is read-only\r\n", mode=0o444, user=nobody),
+        Row("directory", ["folder"], b"1\n", files={}, stdout=BANNER + NOT_VALID, folder=True),
+        Row("FIFO", ["fifo"], b"1\n", files={}, stdout=BANNER + NOT_VALID, fifo=True, posix_only=True),
+        Row("device", [device], b"1\n", files={}, stdout=BANNER + NOT_VALID),
+        Row("symbolic link to a saved file", ["link.dat"], b"4\n", stdout=SAMPLE_RUN + updated(b"link.dat"),
+            after=fixed(326), link=True),
+        # names
+        Row("blanks around the name", [" radio file.dat "], b"5\n",
+            files={" radio file.dat ": radio}, stdout=SAMPLE_RUN + updated(b" radio file.dat "),
+            after={" radio file.dat ": with_slot(radio, 327)}, posix_only=True),
+        Row("typed name keeps trailing blanks", [], b"  radio.dat  \n5\n",
+            files={"radio.dat  ": radio}, stdout=SAMPLE_RUN + updated(b"radio.dat  "),
+            after={"radio.dat  ": with_slot(radio, 327)}, posix_only=True),
+        Row("comma in an argument", ["a,b.dat"], b"5\n", files={"a,b.dat": radio},
+            stdout=SAMPLE_RUN + updated(b"a,b.dat"), after={"a,b.dat": with_slot(radio, 327)}),
+        Row("comma in a quoted answer", [], b'"a,b.dat",5\n', files={"a,b.dat": radio},
+            stdout=SAMPLE_RUN + updated(b"a,b.dat"), after={"a,b.dat": with_slot(radio, 327)}),
+        Row("double quotes in the name", ['say "hi".dat'], b"5\n", files={'say "hi".dat': radio},
+            stdout=SAMPLE_RUN + updated(b'say "hi".dat'), after={'say "hi".dat': with_slot(radio, 327)},
+            posix_only=True),
+        Row("bytes above 127", [os.fsdecode(b"r\xe9dio.dat")], b"5\n",
+            files={os.fsdecode(b"r\xe9dio.dat"): radio}, stdout=SAMPLE_RUN + updated(b"r\xe9dio.dat"),
+            after={os.fsdecode(b"r\xe9dio.dat"): with_slot(radio, 327)}, posix_only=True),
+        Row("leading dash is a name", ["-radio.dat"], b"5\n", files={"-radio.dat": radio},
+            stdout=SAMPLE_RUN + updated(b"-radio.dat"), after={"-radio.dat": with_slot(radio, 327)}),
+        Row("5000-character name", ["n" * 5000], b"5\n", stdout=BANNER + NOT_VALID),
+        Row("5000-character typed name", [], b"n" * 5000 + b"\n5\n", stdout=BANNER + NOT_VALID),
+        # answers
+        Row("NUL after the key", ["radio.dat"], b"5\x00\n", stdout=done, after=fixed(327)),
+        Row("NUL inside the typed name", [], b"radio.dat\x00x\n5\n", stdout=BANNER + NOT_VALID),
+        Row("binary garbage as the key", ["radio.dat"], bytes(range(256)) * 8),
+        Row("binary garbage as the name", [], bytes(range(255, -1, -1)) * 8, stdout=BANNER + NOT_VALID),
+        Row("CR line ends", [], b"radio.dat\r7\r", stdout=SAMPLE_RUN + updated(b"radio.dat"),
+            after=fixed(329)),
+        Row("CR LF line ends", [], b"radio.dat\r\n7\r\n", stdout=SAMPLE_RUN + updated(b"radio.dat"),
+            after=fixed(329)),
+        Row("end of input at the file question", [], b"", stdout=BANNER + NOT_VALID),
+        Row("end of input at the key question", [], b"radio.dat"),
+        # streams
+        Row("standard input closed", ["radio.dat"], files={"radio.dat": answer_like},
+            stdin_closed=True),
+        Row("standard output closed", ["radio.dat"], b"5\n", stdout=b"", after=fixed(327),
+            stdout_closed=True),
+        Row("standard error closed", ["radio.dat"], b"9\n", files={"radio.dat": radio[:330]},
+            status=1, stderr_closed=True),
+        Row("output to a full device", ["radio.dat"], b"5\n", stdout=b"", after=fixed(327),
+            stdout_path="/dev/full"),
+        Row("output to a pipe nobody reads", ["radio.dat"], b"5\n", stdout=b"", after=fixed(327),
+            stdout_unread=True),
+    ]
+
+
+class BadInputTable(Workspace):
+    def start(self, row):
+        """Lays out the row's files and returns the Popen options."""
+        for name, data in row.files.items():
+            self.put(name, data, row.options.get("mode", 0o666))
+        if row.options.get("folder"):
+            (self.folder / "folder").mkdir()
+        if row.options.get("fifo"):
+            os.mkfifo(self.folder / "fifo")
+        if row.options.get("link"):
+            os.symlink("radio.dat", self.folder / "link.dat")
+        streams = {}
+        for flag, descriptor in (("stdin_closed", 0), ("stdout_closed", 1), ("stderr_closed", 2)):
+            if row.options.get(flag):
+                streams["preexec_fn"] = close_descriptor(descriptor)
+        if "stdout_path" in row.options:
+            streams["stdout"] = open(row.options["stdout_path"], "wb")
+        if row.options.get("stdout_unread"):
+            reader, writer = os.pipe()
+            os.close(reader)
+            streams["stdout"] = writer
+        return streams
+
+    def test_bad_input(self):
+        for row in bad_input_rows():
+            # FIFOs, and names Windows cannot hold (trailing blanks, quotes, bytes
+            # outside its code page), exist only on POSIX.
+            if row.posix_only and is_windows_build():
+                continue
+            with self.subTest(row.label):
+                self.tearDown()
+                self.setUp()
+                streams = self.start(row)
+                code, out, err = self.run_tool(row.args, row.answers, user=row.options.get("user"),
+                                               timeout=30, **streams)
+                for stream in streams.values():
+                    if hasattr(stream, "close"):
+                        stream.close()
+                    elif isinstance(stream, int):
+                        os.close(stream)
+                self.assertEqual(out, row.stdout)
+                self.assertEqual(err, row.stderr)
+                self.assertEqual(code, row.status)
+                expected = dict(row.files)
+                expected.update(row.after)
+                for name, data in expected.items():
+                    path = self.folder / name
+                    if data is None:
+                        self.assertFalse(path.exists(), name)
+                    else:
+                        self.assertEqual(path.read_bytes(), data, name)
+                # Nothing else appeared beside the named files.
+                present = {path.name for path in self.folder.iterdir()}
+                allowed = set(expected) | {"folder", "fifo", "link.dat"}
+                self.assertLessEqual(present, allowed)
+                if row.options.get("link"):
+                    self.assertTrue((self.folder / "link.dat").is_symlink())
+
+    def test_four_gib_sparse_file(self):
+        radio = sample("tk981.dat")
+        path = self.put("big.dat", radio)
+        os.truncate(path, 4 * GIB)
+        self.assert_run(["big.dat"], b"9\n", SAMPLE_RUN + updated(b"big.dat"))
+        self.assertEqual(path.stat().st_size, 4 * GIB)
+        with open(path, "rb") as data:
+            self.assertEqual(data.read(len(radio)), with_slot(radio, 331))
+
+    def test_one_gib_answer_without_line_end(self):
+        # The tool takes what it needs and ends; the writer then finds no reader.
+        feeder = subprocess.Popen(
+            [sys.executable, "-c",
+             "import sys\nchunk = b'n' * 65536\ntry:\n"
+             "    for _ in range(16384): sys.stdout.buffer.write(chunk)\n"
+             "except BrokenPipeError:\n    pass\n"],
+            stdout=subprocess.PIPE)
+        code, out, err = self.run_tool([], stdin=feeder.stdout, timeout=60)
+        feeder.stdout.close()
+        feeder.kill()
+        feeder.wait()
+        self.assertEqual((code, out, err), (0, BANNER + NOT_VALID, b""))
+        self.assertEqual(list(self.folder.iterdir()), [])
+
+
 def main():
     global OPTIONS
     parser = argparse.ArgumentParser()
