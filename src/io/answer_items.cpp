@@ -76,7 +76,7 @@ int digit_value(char c) {
 std::uint64_t whole_number_bits(std::string_view text) {
     unsigned base = 10;
     std::size_t i = 0;
-    bool negative = false;
+    const bool negative = !text.empty() && text[0] == '-';
     if (!text.empty() && text[0] == '&') {
         if (text.size() < 2) return 0;
         switch (text[1]) {
@@ -85,8 +85,7 @@ std::uint64_t whole_number_bits(std::string_view text) {
             case 'B': case 'b': base = 2; i = 2; break;
             default: base = 8; i = 1; break;
         }
-    } else if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-        negative = text[0] == '-';
+    } else if (negative || (!text.empty() && text[0] == '+')) {
         i = 1;
     }
     std::uint64_t value = 0;

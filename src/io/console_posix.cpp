@@ -39,7 +39,8 @@ void prepare_standard_streams() {
             if (::open("/dev/null", flags | O_CLOEXEC) != descriptor) ::_exit(70);
         }
     }
-    ::signal(SIGPIPE, SIG_IGN);
+    // Cannot fail for SIGPIPE; a write to a closed pipe then reports EPIPE instead.
+    static_cast<void>(::signal(SIGPIPE, SIG_IGN));
 }
 
 bool standard_input_is_console() { return ::isatty(0) == 1; }
@@ -58,7 +59,7 @@ std::size_t read_standard_input(char* into, std::size_t capacity) {
 // of input was typed.
 ConsoleLine read_console_line(char* into, std::size_t capacity) {
     ConsoleLine line;
-    char overflow[512];
+    char overflow[512] = {};
     for (;;) {
         const bool keeping = line.length < capacity;
         char* target = keeping ? into + line.length : overflow;

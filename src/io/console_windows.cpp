@@ -27,7 +27,7 @@ DWORD chunk_size(std::size_t bytes) {
 // Raw bytes through WriteFile: no text-mode translation (a line end stays CR
 // LF, never CR CR LF) and no code-page conversion.
 void write_all(DWORD which, std::string_view bytes) {
-    const HANDLE handle = GetStdHandle(which);
+    HANDLE handle = GetStdHandle(which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
     while (!bytes.empty()) {
         DWORD written = 0;
@@ -52,7 +52,7 @@ void write_standard_output(std::string_view bytes) { write_all(STD_OUTPUT_HANDLE
 void write_standard_error(std::string_view bytes) { write_all(STD_ERROR_HANDLE, bytes); }
 
 std::size_t read_standard_input(char* into, std::size_t capacity) {
-    const HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
     DWORD count = 0;
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
         ReadFile(handle, into, chunk_size(capacity), &count, nullptr) == 0) {
@@ -66,11 +66,11 @@ std::size_t read_standard_input(char* into, std::size_t capacity) {
 // input (ReadFile may hand back nothing, or the Ctrl+Z itself).
 ConsoleLine read_console_line(char* into, std::size_t capacity) {
     ConsoleLine line;
-    const HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
     DWORD saved_mode = 0;
     GetConsoleMode(handle, &saved_mode);
     SetConsoleMode(handle, saved_mode | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
-    char overflow[512];
+    char overflow[512] = {};
     bool ended_by_key = false;
     for (;;) {
         const bool keeping = line.length < capacity && !ended_by_key;
@@ -103,11 +103,11 @@ ConsoleLine read_console_line(char* into, std::size_t capacity) {
 }
 
 void clear_console_window() {
-    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (GetConsoleScreenBufferInfo(handle, &info) == 0) return;
     const SMALL_RECT window = info.srWindow;
-    const auto width = static_cast<DWORD>(window.Right - window.Left + 1);
+    const DWORD width = static_cast<DWORD>(window.Right) - static_cast<DWORD>(window.Left) + 1U;
     for (SHORT row = window.Top; row <= window.Bottom; ++row) {
         const COORD start{window.Left, row};
         DWORD done = 0;

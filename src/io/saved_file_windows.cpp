@@ -87,7 +87,7 @@ unsigned char read_byte_at(SavedFile& file, std::uint64_t position) {
 WriteResult write_byte_at(SavedFile& file, std::uint64_t position, unsigned char byte) {
     if (file.handle == NO_FILE_HANDLE || position == 0) return {WriteOutcome::NoFile, 0};
     if (file.access == FileAccess::ReadOnly) return {WriteOutcome::ReadOnly, 0};
-    const HANDLE handle = handle_of(file);
+    HANDLE handle = handle_of(file);
     const std::uint64_t offset = position - 1;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(handle, &size) == 0) return {WriteOutcome::Failed, static_cast<int>(GetLastError())};
