@@ -1,6 +1,7 @@
 #include "io/answer_items.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <system_error>
@@ -282,8 +283,16 @@ float number_from_item(std::string_view text, bool is_real) {
 
 std::size_t format_number(float value, char (&out)[FORMATTED_NUMBER_CAPACITY]) {
     char digits[FORMATTED_NUMBER_CAPACITY - 1];
-    const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<double>(value),
-                                      std::chars_format::general, 7);
+    std::to_chars_result result{};
+    if (value >= 0.0F && value < 1e7F && !std::signbit(value) &&
+        value == static_cast<float>(static_cast<std::int32_t>(value))) {
+        // A whole number below ten million prints as its digits under "%.7g":
+        // the key menu's numbers skip the general conversion.
+        result = std::to_chars(digits, digits + sizeof digits, static_cast<std::int32_t>(value));
+    } else {
+        result = std::to_chars(digits, digits + sizeof digits, static_cast<double>(value),
+                               std::chars_format::general, 7);
+    }
     std::size_t length = static_cast<std::size_t>(result.ptr - digits);
     if (length > 0 && digits[length - 1] == '.') --length;
     std::size_t written = 0;

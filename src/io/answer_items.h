@@ -28,13 +28,13 @@ struct AnswerInput {
 AnswerInput answer_input_over(std::string_view bytes);
 
 struct TextItem {
-    char bytes[TEXT_ITEM_LIMIT];
+    char bytes[TEXT_ITEM_LIMIT]{};
     std::size_t length = 0;
     std::string_view text() const { return {bytes, length}; }
 };
 
 struct NumberItem {
-    char bytes[NUMBER_ITEM_LIMIT];
+    char bytes[NUMBER_ITEM_LIMIT]{};
     std::size_t length = 0;
     bool is_real = false;  // held a point or an exponent letter before any '&'
     std::string_view text() const { return {bytes, length}; }

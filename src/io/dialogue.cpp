@@ -16,16 +16,16 @@ struct DialogueState {
     bool input_is_console = false;
     bool output_is_console = false;
     std::size_t output_length = 0;
-    char output[OUTPUT_CAPACITY];
-    char input_bytes[INPUT_CAPACITY];
+    char output[OUTPUT_CAPACITY]{};
+    char input_bytes[INPUT_CAPACITY]{};
     AnswerInput redirected_input;
-    char console_line[INPUT_CAPACITY];
+    char console_line[INPUT_CAPACITY]{};
     AnswerInput console_input;
     TextItem text_item;
     NumberItem number_item;
 };
 
-DialogueState state;
+constinit DialogueState state;
 
 void flush_output() {
     if (state.output_length > 0) {
