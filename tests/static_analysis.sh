@@ -3,7 +3,7 @@
 # warnings as errors. Needs the compile databases of the dev and mingw presets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-portable=(src/app/*.cpp src/radio/*.cpp src/io/answer_items.cpp src/io/dialogue.cpp
+portable=(src/app/*.cpp src/radio/*.cpp src/io/answer_items.cpp src/io/dialogue.cpp src/io/saved_file.cpp
           src/io/console_posix.cpp src/io/saved_file_posix.cpp)
 windows=(src/io/console_windows.cpp src/io/saved_file_windows.cpp)
 

@@ -188,29 +188,18 @@ AnswerInput answer_input_over(std::string_view bytes) {
 void read_text_item(AnswerInput& input, TextItem& item) {
     item.length = 0;
     skip_blanks(input);
-    if (peek_byte(input) == '"') {
-        skip_byte(input);
-        for (;;) {
-            const int c = peek_byte(input);
-            if (c == END_OF_INPUT) return;
-            if (c == '"') {
-                skip_byte(input);
-                skip_item_separator(input);
-                return;
-            }
-            if (is_line_end(c)) {
-                skip_line_end(input);
-                return;
-            }
-            if (item.length == TEXT_ITEM_LIMIT) return;
-            item.bytes[item.length++] = static_cast<char>(c);
-            skip_byte(input);
-        }
-    }
+    // A quoted item lets commas in and ends at the closing quote.
+    const bool quoted = peek_byte(input) == '"';
+    if (quoted) skip_byte(input);
     for (;;) {
         const int c = peek_byte(input);
         if (c == END_OF_INPUT) return;
-        if (c == ',') {
+        if (quoted && c == '"') {
+            skip_byte(input);
+            skip_item_separator(input);
+            return;
+        }
+        if (!quoted && c == ',') {
             skip_byte(input);
             return;
         }

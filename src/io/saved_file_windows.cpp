@@ -1,18 +1,14 @@
-#include "io/saved_file.h"
+#include "io/saved_file_platform.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "io/windows_api.h"
 
 namespace {
 
-HANDLE handle_of(const SavedFile& file) {
-    return reinterpret_cast<HANDLE>(file.handle);  // NOLINT(performance-no-int-to-ptr)
+HANDLE handle_of(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
 }
+
+int last_error() { return static_cast<int>(GetLastError()); }
 
 OVERLAPPED at_offset(std::uint64_t offset) {
     OVERLAPPED where{};
@@ -36,78 +32,56 @@ bool is_regular_file(HANDLE handle) {
 
 }  // namespace
 
-SavedFile open_saved_file(std::string_view name) {
-    SavedFile file;
-    file.name = name;
-    // A name with a NUL byte names no file; cutting it short would open another.
-    if (name.empty() || name.find('\0') != std::string_view::npos) return file;
-    const char* path = file.name.c_str();
+OpenedFile open_regular_file(const char* name) {
+    OpenedFile opened;
     FileAccess access = FileAccess::ReadWrite;
-    HANDLE handle = open_handle(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    HANDLE handle = open_handle(name, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) {
             // OPEN_ALWAYS never truncates: a file that appeared meanwhile is kept as it is.
-            handle = open_handle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+            handle = open_handle(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
         } else if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) {
-            access = FileAccess::ReadOnly;
-            handle = open_handle(path, GENERIC_READ, OPEN_EXISTING);
+            access = FileAccess::ReadOnly;  // the read-only attribute, or a write-protected disk
+            handle = open_handle(name, GENERIC_READ, OPEN_EXISTING);
         }
     }
-    if (handle == INVALID_HANDLE_VALUE) return file;
+    if (handle == INVALID_HANDLE_VALUE) return opened;
     if (!is_regular_file(handle)) {
         CloseHandle(handle);
-        return file;
+        return opened;
     }
-    file.handle = reinterpret_cast<std::intptr_t>(handle);
-    file.access = access;
-    return file;
+    opened.handle = reinterpret_cast<std::intptr_t>(handle);
+    opened.access = access;
+    return opened;
 }
 
-unsigned char read_byte_at(SavedFile& file, std::uint64_t position) {
-    if (file.handle == NO_FILE_HANDLE || position == 0) return 0;
-    const std::uint64_t offset = position - 1;
-    const std::uint64_t block = offset - offset % READ_WINDOW_SIZE;
-    if (!file.window_filled || file.window_offset != block) {
-        file.window_filled = false;
-        OVERLAPPED where = at_offset(block);
-        DWORD count = 0;
-        if (ReadFile(handle_of(file), file.window, sizeof file.window, &count, &where) == 0 &&
-            GetLastError() != ERROR_HANDLE_EOF) {
-            return 0;
-        }
-        file.window_offset = block;
-        file.window_length = count;
-        file.window_filled = true;
+void close_file(std::intptr_t handle) { CloseHandle(handle_of(handle)); }
+
+std::int64_t read_file_at(std::intptr_t handle, std::uint64_t offset, unsigned char* into,
+                          std::size_t capacity) {
+    OVERLAPPED where = at_offset(offset);
+    DWORD count = 0;
+    if (ReadFile(handle_of(handle), into, static_cast<DWORD>(capacity), &count, &where) == 0) {
+        return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
     }
-    const std::uint64_t index = offset - block;
-    return index < file.window_length ? file.window[index] : 0;
+    return count;
 }
 
-WriteResult write_byte_at(SavedFile& file, std::uint64_t position, unsigned char byte) {
-    if (file.handle == NO_FILE_HANDLE || position == 0) return {WriteOutcome::NoFile, 0};
-    if (file.access == FileAccess::ReadOnly) return {WriteOutcome::ReadOnly, 0};
-    HANDLE handle = handle_of(file);
-    const std::uint64_t offset = position - 1;
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(handle, &size) == 0) return {WriteOutcome::Failed, static_cast<int>(GetLastError())};
-    if (offset >= static_cast<std::uint64_t>(size.QuadPart)) return {WriteOutcome::PastEnd, 0};
+int file_size(std::intptr_t handle, std::uint64_t& size) {
+    LARGE_INTEGER length{};
+    if (GetFileSizeEx(handle_of(handle), &length) == 0) return last_error();
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return 0;
+}
+
+int write_file_byte_at(std::intptr_t handle, std::uint64_t offset, unsigned char byte) {
     OVERLAPPED where = at_offset(offset);
     DWORD written = 0;
-    if (WriteFile(handle, &byte, 1, &written, &where) == 0 || written != 1) {
-        return {WriteOutcome::Failed, static_cast<int>(GetLastError())};
-    }
-    if (file.window_filled && offset >= file.window_offset &&
-        offset - file.window_offset < file.window_length) {
-        file.window[offset - file.window_offset] = byte;
-    }
-    if (FlushFileBuffers(handle) == 0) return {WriteOutcome::Failed, static_cast<int>(GetLastError())};
-    return {WriteOutcome::Written, 0};
+    if (WriteFile(handle_of(handle), &byte, 1, &written, &where) == 0) return last_error();
+    return written == 1 ? 0 : static_cast<int>(ERROR_WRITE_FAULT);
 }
 
-void close_saved_file(SavedFile& file) {
-    if (file.handle == NO_FILE_HANDLE) return;
-    CloseHandle(handle_of(file));
-    file.handle = NO_FILE_HANDLE;
-    file.window_filled = false;
+int sync_file(std::intptr_t handle) {
+    return FlushFileBuffers(handle_of(handle)) != 0 ? 0 : last_error();
 }
