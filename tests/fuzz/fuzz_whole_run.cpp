@@ -23,14 +23,26 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-std::string saved_file_path() {
-    char pattern[] = "/dev/shm/ta-key-fuzz-XXXXXX";
-    char fallback[] = "/tmp/ta-key-fuzz-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    if (folder == nullptr) folder = ::mkdtemp(fallback);
-    check(folder != nullptr);
-    return std::string(folder) + "/saved.dat";
-}
+// The scratch saved file, in memory where possible; removed when the fuzzer exits.
+struct ScratchFile {
+    std::string folder;
+    std::string path;
+    ScratchFile() {
+        char pattern[] = "/dev/shm/ta-key-fuzz-XXXXXX";
+        char fallback[] = "/tmp/ta-key-fuzz-XXXXXX";
+        const char* made = ::mkdtemp(pattern);
+        if (made == nullptr) made = ::mkdtemp(fallback);
+        check(made != nullptr);
+        folder = made;
+        path = folder + "/saved.dat";
+    }
+    ~ScratchFile() {
+        ::unlink(path.c_str());
+        ::rmdir(folder.c_str());
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+};
 
 std::string read_file(const std::string& path) {
     std::string bytes;
@@ -53,7 +65,8 @@ void write_file(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = saved_file_path();
+    static const ScratchFile scratch;
+    const std::string& path = scratch.path;
     if (size < 3) return 0;
     const std::uint8_t flags = data[0];
     std::size_t file_length = (data[1] | static_cast<std::size_t>(data[2]) << 8U) % 1024U;
