@@ -10,26 +10,37 @@ namespace {
 
 constexpr int END_OF_INPUT = -1;
 
-int peek_byte(AnswerInput& input) {
-    if (input.next == input.end && !input.exhausted) {
-        input.next = 0;
-        input.end = 0;
-        if (input.fetch != nullptr) {
-            input.end = input.fetch(input.fetch_context, input.buffer, input.capacity);
-        }
-        if (input.end == 0) {
-            input.exhausted = true;
-        }
-    }
-    if (input.next == input.end) {
-        return END_OF_INPUT;
-    }
-    return static_cast<unsigned char>(input.buffer[input.next]);
-}
-
 void skip_byte(AnswerInput& input) {
     ++input.next;
     ++input.consumed;
+}
+
+int peek_byte(AnswerInput& input) {
+    for (;;) {
+        if (input.next == input.end && !input.exhausted) {
+            input.next = 0;
+            input.end = 0;
+            if (input.fetch != nullptr) {
+                input.end = input.fetch(input.fetch_context, input.buffer, input.capacity);
+            }
+            if (input.end == 0) {
+                input.exhausted = true;
+            }
+        }
+        if (input.next == input.end) {
+            input.line_feed_may_follow = false;
+            return END_OF_INPUT;
+        }
+        const int c = static_cast<unsigned char>(input.buffer[input.next]);
+        if (input.line_feed_may_follow) {
+            input.line_feed_may_follow = false;
+            if (c == '\n') {
+                skip_byte(input);  // the LF of a CR LF that arrived in two reads
+                continue;
+            }
+        }
+        return c;
+    }
 }
 
 bool is_blank(int c) { return c == ' ' || c == '\t'; }
@@ -41,11 +52,17 @@ void skip_blanks(AnswerInput& input) {
     }
 }
 
-// A line end is LF, CR, or CR LF.
+// A line end is LF, CR, or CR LF. After a CR that ends what has arrived so
+// far, the tool does not wait for a possible LF: a script that ends its lines
+// with CR alone and waits for the next question would wait forever. The next
+// read drops that LF instead.
 void skip_line_end(AnswerInput& input) {
     const int c = peek_byte(input);
     skip_byte(input);
-    if (c == '\r' && peek_byte(input) == '\n') {
+    if (c != '\r') return;
+    if (input.next == input.end) {
+        input.line_feed_may_follow = true;
+    } else if (input.buffer[input.next] == '\n') {
         skip_byte(input);
     }
 }

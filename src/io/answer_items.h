@@ -21,6 +21,7 @@ struct AnswerInput {
     std::size_t (*fetch)(void* context, char* into, std::size_t capacity) = nullptr;
     void* fetch_context = nullptr;
     bool exhausted = false;
+    bool line_feed_may_follow = false;  // a CR ended the held bytes; drop an LF that comes next
     std::uint64_t consumed = 0;  // bytes taken so far, over the whole run
 };
 

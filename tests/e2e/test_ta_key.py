@@ -179,6 +179,28 @@ class RedirectedRuns(Workspace):
                         BANNER + detected(b"TK-481 Ver. 2.") + menu(TK481_NAMES) + updated(b"radio.dat"))
         self.assertEqual(path.read_bytes(), with_slot(original, 325))
 
+    def test_script_answering_through_pipes_sees_the_menu_first(self):
+        # Lines end in CR alone, and the key is sent only once the menu shows.
+        original = sample("tk981.dat")
+        path = self.put("radio.dat", original)
+        process = subprocess.Popen(command([]), cwd=self.folder, stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        process.stdin.write(b"radio.dat\r")
+        process.stdin.flush()
+        shown = b""
+        deadline = time.monotonic() + 30
+        while not shown.endswith(b"    0 -- Exit \r\n\r\n"):
+            ready = select.select([process.stdout], [], [], max(0.0, deadline - time.monotonic()))[0]
+            chunk = os.read(process.stdout.fileno(), 4096) if ready else b""
+            if not chunk:
+                process.kill()
+                self.fail(f"the menu never came; got {shown!r}")
+            shown += chunk
+        rest, errors = process.communicate(b"5\r", timeout=30)
+        self.assertEqual(shown + rest, SAMPLE_RUN + updated(b"radio.dat"))
+        self.assertEqual((process.returncode, errors), (0, b""))
+        self.assertEqual(path.read_bytes(), with_slot(original, 327))
+
     def test_arguments_are_joined_by_one_blank(self):
         original = sample("tk981.dat")
         path = self.put("my radio.dat", original)

@@ -31,9 +31,13 @@ struct ChunkedStream {
         };
         input.fetch_context = this;
     }
+    // What the next item reads: an LF still owed to a CR read earlier is dropped.
     std::string unread() const {
-        return std::string(input.buffer + input.next, input.end - input.next) + bytes.substr(position);
+        std::string rest = std::string(input.buffer + input.next, input.end - input.next) + bytes.substr(position);
+        if (input.line_feed_may_follow && !rest.empty() && rest[0] == '\n') rest.erase(0, 1);
+        return rest;
     }
+    std::uint64_t taken() const { return bytes.size() - unread().size(); }
 };
 
 struct ItemCase {
@@ -51,7 +55,8 @@ TEST_P(TextItemTest, TakesOneItemAndLeavesTheRest) {
         read_text_item(stream.input, item);
         EXPECT_EQ(std::string(item.text()), GetParam().item) << "chunk " << chunk;
         EXPECT_EQ(stream.unread(), GetParam().unread) << "chunk " << chunk;
-        EXPECT_EQ(stream.input.consumed, GetParam().input.size() - GetParam().unread.size());
+        EXPECT_EQ(stream.taken(), GetParam().input.size() - GetParam().unread.size());
+        EXPECT_LE(stream.input.consumed, stream.taken());
     }
 }
 
@@ -73,6 +78,21 @@ INSTANTIATE_TEST_SUITE_P(
         ItemCase{std::string(5000, 'x') + "\n", std::string(4096, 'x'), std::string(904, 'x') + "\n"},
         ItemCase{std::string(4096, 'x') + ",next", std::string(4096, 'x'), "next"},
         ItemCase{"\"" + std::string(4100, 'q'), std::string(4096, 'q'), "qqqq"}));
+
+TEST(AnswerItems, CrAtTheEndOfWhatArrivedDoesNotWaitForMore) {
+    // A script ending lines with CR alone sends the name, then waits for the
+    // menu: the item must come back without another read.
+    ChunkedStream stream("name\r\n5\n", 5);
+    TextItem text;
+    read_text_item(stream.input, text);
+    EXPECT_EQ(text.text(), "name");
+    EXPECT_EQ(stream.position, 5U);
+    // An LF that follows later still belongs to that line end.
+    NumberItem number;
+    read_number_item(stream.input, number);
+    EXPECT_EQ(number.text(), "5");
+    EXPECT_EQ(stream.unread(), "");
+}
 
 struct NumberCase {
     std::string input;
