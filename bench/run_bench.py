@@ -10,6 +10,7 @@ machine), plus a 4 GiB sparse file, a 1 GiB answer, and wall-clock medians
 `cmake --preset release && cmake --build --preset release --target bench`.
 """
 import argparse
+import json
 import os
 import platform
 import re
@@ -69,7 +70,6 @@ def wall_clock_median(argv, stdin_path, cwd, runs) -> float:
                         "--style", "none", "--export-json", str(export), command],
                        cwd=cwd, env=CLEAN_ENVIRONMENT, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True)
-        import json
         return json.loads(export.read_text())["results"][0]["median"]
     times = []
     for _ in range(runs):

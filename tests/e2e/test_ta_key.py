@@ -9,7 +9,6 @@ import os
 import select
 import shlex
 import shutil
-import stat
 import subprocess
 import sys
 import tempfile
@@ -426,10 +425,6 @@ class ScreenRuns(Workspace):
 
 SAMPLE_RUN = BANNER + detected(b"TK-981.") + menu(TK981_NAMES)
 GIB = 1 << 30
-
-
-def files_unchanged(files):
-    return {name: data for name, data in files.items()}
 
 
 class Row:
