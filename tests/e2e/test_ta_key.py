@@ -100,8 +100,24 @@ def unprivileged_environment(user: int) -> dict:
     return environment
 
 
-def command(args):
-    return shlex.split(OPTIONS.runner) + [str(OPTIONS.program)] + list(args)
+def command(args, program=None):
+    return shlex.split(OPTIONS.runner) + [str(program or OPTIONS.program)] + list(args)
+
+
+UNPRIVILEGED_PROGRAM = []
+
+
+def unprivileged_program() -> Path:
+    """A copy of the program that any user can run, wherever the build lives
+    (a checkout in a private folder is out of another user's reach)."""
+    if not UNPRIVILEGED_PROGRAM:
+        folder = Path(tempfile.mkdtemp(prefix="ta-key-program-"))
+        os.chmod(folder, 0o755)
+        copy = folder / OPTIONS.program.name
+        shutil.copy2(OPTIONS.program, copy)
+        os.chmod(copy, 0o755)
+        UNPRIVILEGED_PROGRAM.append(copy)
+    return UNPRIVILEGED_PROGRAM[0]
 
 
 class Workspace(unittest.TestCase):
@@ -126,9 +142,11 @@ class Workspace(unittest.TestCase):
     def run_tool(self, args, answers: bytes = b"", user=None, timeout=60, **streams):
         options = dict(stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         options.update(streams)
+        program = None
         if user is not None:
             options.update(user=user, group=user, extra_groups=[], env=unprivileged_environment(user))
-        process = subprocess.Popen(command(args), cwd=self.folder, **options)
+            program = unprivileged_program()
+        process = subprocess.Popen(command(args, program), cwd=self.folder, **options)
         out, err = process.communicate(answers if options["stdin"] == subprocess.PIPE else None,
                                        timeout=timeout)
         return process.returncode, out or b"", err or b""
@@ -619,6 +637,8 @@ def main():
     try:
         unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
     finally:
+        for copy in UNPRIVILEGED_PROGRAM:
+            shutil.rmtree(copy.parent, ignore_errors=True)
         if uses_wine():
             for options in [{}] + list(UNPRIVILEGED_WINE.values()):
                 stop_wine(**options)
